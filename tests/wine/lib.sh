@@ -1,0 +1,283 @@
+# Shared helpers of the Wine tests: prefix, X server, the program in the background, the driver, log checks.
+#
+# A test script sources this file, calls `wine_setup LANG` once, and then works in steps:
+#   state device=5 mode=1          the stand-in controller's state for the next calls
+#   moxu_start / moxu_stop         the program in the background; its exit code lands in MOXU_EXIT
+#   drv COMMAND ARGS...            our driver program (tests/moxudrv.exe) in the same prefix
+#   log_mark; ...; expect_log NAME <<'EOF' ... EOF
+#                                  the controller calls made since the mark, against a table
+#   shot NAME                      a screenshot into the test's folder
+#   finish                         the script's exit status: 0 only when every check passed
+# Everything lives in $MOXU_BUILD/wine/<test name>/; the prefixes are made once per build tree
+# in $MOXU_BUILD/wine/prefix-en and prefix-ja. The trap always stops the program, the wineserver
+# and the X server, also when a step fails.
+
+set -u
+
+WINE64=${WINE64:-/usr/lib/wine/wine64}
+WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
+MOXU_SRC=${MOXU_SRC:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+MOXU_BUILD=${MOXU_BUILD:-$MOXU_SRC/build/win64}
+T_NAME=$(basename "$0" .sh)
+T_DIR=$MOXU_BUILD/wine/$T_NAME
+T_FAILURES=0
+MOXU_JOB=
+MOXU_EXIT=
+XVFB_PID=
+DRV_OUT=
+T_MARK=0
+
+# Wine keeps quiet except for exceptions it swallowed inside a window or dialog procedure.
+export WINEDEBUG=-all,err+seh
+# No Mono or Gecko installers: the program needs neither, and the machine may be offline.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+t_note() { printf '%s\n' "$*"; }
+t_fail() {
+    printf 'FAIL: %s\n' "$*"
+    T_FAILURES=$((T_FAILURES + 1))
+}
+# A failure after which the script cannot go on.
+t_abort() {
+    printf 'FAIL: %s\n' "$*"
+    T_FAILURES=$((T_FAILURES + 1))
+    finish
+}
+
+need_tools() {
+    local missing=
+    [ -x "$WINE64" ] || missing="$missing $WINE64 (package wine64)"
+    [ -x "$WINESERVER" ] || missing="$missing $WINESERVER (package wine64)"
+    command -v Xvfb >/dev/null || missing="$missing Xvfb (package xvfb)"
+    command -v import >/dev/null || missing="$missing import (package imagemagick)"
+    command -v flock >/dev/null || missing="$missing flock (package util-linux)"
+    [ -f "$MOXU_BUILD/moxu.exe" ] || missing="$missing $MOXU_BUILD/moxu.exe (build the win64 preset)"
+    [ -f "$MOXU_BUILD/moxu2.dll" ] || missing="$missing $MOXU_BUILD/moxu2.dll"
+    [ -f "$MOXU_BUILD/tests/moxudrv.exe" ] || missing="$missing $MOXU_BUILD/tests/moxudrv.exe"
+    # Missing tools are a failure, never a silent pass: CI installs them.
+    [ -z "$missing" ] || { printf 'FAIL: cannot run, missing:%s\n' "$missing"; exit 1; }
+}
+
+# The prefix of one language, made once per build tree: wineboot, then our settings.
+make_prefix() {
+    local lang=$1 dir=$MOXU_BUILD/wine/prefix-$lang
+    mkdir -p "$MOXU_BUILD/wine"
+    (
+        flock 9
+        [ -f "$dir/.moxu-ready" ] && exit 0
+        t_note "creating the Wine prefix $dir (once per build tree)"
+        rm -rf "$dir" "$dir.new"
+        export WINEPREFIX=$dir.new
+        if [ "$lang" = ja ]; then export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; fi
+        "$WINE64" wineboot -i >"$MOXU_BUILD/wine/wineboot-$lang.log" 2>&1 || exit 1
+        reg() { "$WINE64" reg add "$@" /f >>"$MOXU_BUILD/wine/wineboot-$lang.log" 2>&1 || exit 1; }
+        # No window manager on Xvfb: Wine draws the frames and captions itself.
+        reg 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
+        reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
+        if [ "$lang" = ja ]; then
+            for face in 'MS UI Gothic' 'MS Gothic' 'MS PGothic'; do
+                reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d IPAGothic
+            done
+        fi
+        # The registry reaches its files only when the server ends.
+        "$WINESERVER" -k 2>/dev/null
+        "$WINESERVER" -w 2>/dev/null
+        touch "$WINEPREFIX/.moxu-ready"
+        mv "$WINEPREFIX" "$dir"
+    ) 9>"$MOXU_BUILD/wine/prefix-$lang.lock" || t_abort "cannot create the Wine prefix for $lang (see $MOXU_BUILD/wine/wineboot-$lang.log)"
+}
+
+start_x() {
+    if [ -n "${MOXU_WINE_DISPLAY:-}" ]; then
+        export DISPLAY=$MOXU_WINE_DISPLAY
+        return
+    fi
+    # Xvfb picks a free display number itself and writes it to the descriptor.
+    local fifo=$T_DIR/.displayfd
+    rm -f "$fifo"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$T_DIR/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    local n
+    for n in $(seq 100); do
+        [ -s "$fifo" ] && break
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    [ -s "$fifo" ] || t_abort "Xvfb did not start (see $T_DIR/xvfb.log)"
+    export DISPLAY=:$(head -n1 "$fifo")
+}
+
+cleanup() {
+    if [ -n "$MOXU_JOB" ] && kill -0 "$MOXU_JOB" 2>/dev/null; then
+        t_note "the program was still running: stopping it"
+    fi
+    [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k 2>/dev/null
+    [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -w 2>/dev/null
+    [ -n "$MOXU_JOB" ] && wait "$MOXU_JOB" 2>/dev/null
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null
+    fi
+    MOXU_JOB=
+    XVFB_PID=
+}
+
+# Sets up everything a test needs: tools, prefix, X server, a persistent wineserver.
+wine_setup() {
+    local lang=${1:-en}
+    need_tools
+    rm -rf "$T_DIR"
+    mkdir -p "$T_DIR"
+    make_prefix "$lang"
+    export WINEPREFIX=$MOXU_BUILD/wine/prefix-$lang
+    if [ "$lang" = ja ]; then export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; else export LANG=C.UTF-8 LC_ALL=C.UTF-8; fi
+    trap cleanup EXIT
+    trap 'exit 1' INT TERM
+    # A server left over from an interrupted run would hold stale volatile keys.
+    "$WINESERVER" -k 2>/dev/null
+    "$WINESERVER" -w 2>/dev/null
+    start_x
+    # Keep the server (and with it HKEY_DYN_DATA's volatile keys) alive between our programs.
+    "$WINESERVER" -p || t_abort "cannot start the wineserver"
+    export MOXU2_STATE=$T_DIR/state MOXU2_LOG=$T_DIR/controller.log
+    : >"$MOXU2_STATE"
+    : >"$MOXU2_LOG"
+    t_note "prefix $WINEPREFIX, display $DISPLAY, files in $T_DIR"
+}
+
+# The controller's state: one name=value per argument; the stand-in re-reads it on every call.
+state() {
+    printf '%s\n' "$@" >"$MOXU2_STATE.new"
+    mv "$MOXU2_STATE.new" "$MOXU2_STATE"
+}
+
+# Runs the driver; its output is in DRV_OUT and on stdout. Returns the driver's exit status.
+drv() {
+    local rc
+    DRV_OUT=$("$WINE64" "$MOXU_BUILD/tests/moxudrv.exe" "$@" 2>>"$T_DIR/wine.out")
+    rc=$?
+    DRV_OUT=${DRV_OUT//$'\r'/}
+    [ -n "$DRV_OUT" ] && printf '%s\n' "$DRV_OUT" >>"$T_DIR/driver.out"
+    return $rc
+}
+
+moxu_running() { [ -n "$MOXU_JOB" ] && kill -0 "$MOXU_JOB" 2>/dev/null; }
+
+# Starts the program beside the stand-in moxu2.dll and waits for its window.
+# wine64 runs in the foreground of a background subshell: its exit status is the program's exit code.
+moxu_start() {
+    rm -f "$T_DIR/exit"
+    (
+        "$WINE64" "$MOXU_BUILD/moxu.exe" >>"$T_DIR/wine.out" 2>&1
+        echo $? >"$T_DIR/exit"
+    ) &
+    MOXU_JOB=$!
+    drv waitwin 30000 || t_abort "the program's window did not appear"
+    # Start-up runs to its end before the loop answers anything: a sent message waits for it.
+    drv send 0 0 0 >/dev/null || t_abort "the program does not answer messages"
+}
+
+# Runs a second program instance in the foreground; its exit code goes to MOXU_EXIT.
+moxu_run_fg() {
+    timeout 60 "$WINE64" "$MOXU_BUILD/moxu.exe" >>"$T_DIR/wine.out" 2>&1
+    MOXU_EXIT=$?
+}
+
+# Waits (up to $1 seconds) for the program to end; its exit code goes to MOXU_EXIT.
+moxu_wait_exit() {
+    local secs=${1:-15} n
+    MOXU_EXIT=
+    for n in $(seq $((secs * 10))); do
+        moxu_running || break
+        sleep 0.1
+    done
+    if moxu_running; then
+        t_fail "the program did not end within $secs s"
+        return 1
+    fi
+    wait "$MOXU_JOB" 2>/dev/null
+    MOXU_JOB=
+    MOXU_EXIT=$(cat "$T_DIR/exit" 2>/dev/null)
+    return 0
+}
+
+# Asks the program to close (WM_CLOSE, posted) and waits for it to end.
+moxu_stop() {
+    drv post 0x10 0 0 || t_fail "cannot post WM_CLOSE"
+    moxu_wait_exit 15
+}
+
+expect_exit() {
+    if [ "$MOXU_EXIT" = "$1" ]; then
+        t_note "ok: $2: exit code $MOXU_EXIT"
+    else
+        t_fail "$2: exit code '$MOXU_EXIT', expected $1"
+    fi
+}
+
+log_lines() { tr -d '\r' <"$MOXU2_LOG"; }
+log_mark() { T_MARK=$(log_lines | wc -l); }
+log_since() { log_lines | tail -n +$((T_MARK + 1)); }
+
+# Waits up to $2 seconds for a line matching the extended regex $1 after the mark.
+wait_log() {
+    local n
+    for n in $(seq $((${2:-10} * 10))); do
+        log_since | grep -Eq "$1" && return 0
+        sleep 0.1
+    done
+    t_fail "no controller call matching /$1/ within ${2:-10} s"
+    return 1
+}
+
+# An idle poll tick of system mode 1 (status 0, upper bits or not): an optional row in every table.
+IDLE_TICK='^ThkGetSwapBayStatus[(][)] = 0x(0|[0-9A-F]{4}0000)$'
+
+# Compares the lines since the mark with the expected table on stdin; prints both side by side on a
+# mismatch. A line that matches LOG_IGNORE is optional: it may stand anywhere it does not take the
+# place of the next expected line (the poll ticks of system mode 1 come when they come).
+expect_log() {
+    local name=$1 exp=$T_DIR/expected.txt act=$T_DIR/actual.txt
+    grep -v '^[[:space:]]*$' >"$exp"
+    log_lines | tail -n +$((T_MARK + 1)) >"$act"
+    if awk -v ign="${LOG_IGNORE:-}" '
+            BEGIN { n = 0; i = 0 }
+            FILENAME == ARGV[1] { want[n++] = $0; next }
+            i < n && $0 == want[i] { i++; next }
+            ign != "" && $0 ~ ign { next }
+            { bad = 1; exit }
+            END { exit (bad || i < n) }' "$exp" "$act"; then
+        t_note "ok: $name"
+    else
+        t_fail "$name: controller calls differ (expected | actual${LOG_IGNORE:+; idle poll ticks are optional})"
+        diff -y -W 150 "$exp" "$act"
+        echo
+    fi
+}
+
+shot() {
+    import -window root "$T_DIR/$1.png" 2>>"$T_DIR/wine.out" && t_note "screenshot: $T_DIR/$1.png"
+}
+
+# Wine ignores an exception inside a window procedure and goes on; the real system would not.
+check_seh() {
+    if grep -q 'err:seh' "$T_DIR/wine.out" 2>/dev/null; then
+        t_fail "Wine reported exceptions:"
+        grep 'err:seh' "$T_DIR/wine.out" | head -n 20
+    fi
+}
+
+finish() {
+    check_seh
+    if moxu_running; then
+        t_fail "the program is still running at the end of the test"
+    fi
+    cleanup
+    trap - EXIT
+    if [ "$T_FAILURES" -ne 0 ]; then
+        printf '%s: %d check(s) failed; files in %s\n' "$T_NAME" "$T_FAILURES" "$T_DIR"
+        exit 1
+    fi
+    printf '%s: all checks passed\n' "$T_NAME"
+    exit 0
+}
