@@ -255,6 +255,50 @@ expect_log() {
     fi
 }
 
+# A scenario runs against a fresh program (the flags start over): scenario NAME STATE...
+SCEN_STATE=()
+scenario() {
+    moxu_running && scenario_end
+    SCEN=$1
+    shift
+    SCEN_STATE=("$@")
+    state "${SCEN_STATE[@]}"
+    : >"$MOXU2_LOG"
+    t_note "-- $SCEN (${SCEN_STATE[*]:-defaults})"
+    moxu_start
+}
+
+scenario_end() {
+    moxu_stop
+    expect_exit 0 "$SCEN: WM_CLOSE"
+}
+
+# One step: driver commands, then the controller calls they caused (expected table on stdin).
+# Sent messages are handled before the driver returns, so the calls are in the log by then.
+step() {
+    local name=$1
+    shift
+    log_mark
+    drv "$@" >/dev/null || t_fail "$SCEN: $name: the driver failed"
+    expect_log "$SCEN: $name"
+}
+
+# A poll tick that finds a swap request: status=1 until the tick has made its last expected call
+# (the last line of the table on stdin), then the scenario's state again.
+swap_tick() {
+    local name=$1 want last n
+    want=$(cat)
+    last=$(printf '%s\n' "$want" | grep -v '^[[:space:]]*$' | tail -n1)
+    log_mark
+    state "${SCEN_STATE[@]}" status=1
+    for n in $(seq 50); do
+        log_since | grep -qxF "$last" && break
+        sleep 0.1
+    done
+    state "${SCEN_STATE[@]}"
+    printf '%s\n' "$want" | expect_log "$SCEN: $name"
+}
+
 shot() {
     import -window root "$T_DIR/$1.png" 2>>"$T_DIR/wine.out" && t_note "screenshot: $T_DIR/$1.png"
 }
