@@ -17,4 +17,4 @@ target_compile_definitions(test_resources PRIVATE
     MOXU_WIN64_EXE="${MOXU_WIN64_EXE}")
 target_link_libraries(test_resources PRIVATE GTest::gtest_main)
 add_dependencies(test_resources moxu_res)
-gtest_discover_tests(test_resources)
+gtest_discover_tests(test_resources NO_PRETTY_VALUES)
