@@ -120,13 +120,35 @@ std::string ResName(LPCSTR psz)
     return Quote(psz);
 }
 
+static std::string DialogMessageText(UINT uMsg, WPARAM wParam)
+{
+    static const struct {
+        UINT msg;
+        const char *name;
+        bool bShowWParam;
+    } names[] = {
+        { WM_DESTROY, "WM_DESTROY", false },       { WM_CLOSE, "WM_CLOSE", false },
+        { WM_SETFONT, "WM_SETFONT", false },       { WM_NCDESTROY, "WM_NCDESTROY", false },
+        { WM_INITDIALOG, "WM_INITDIALOG", false }, { WM_COMMAND, "WM_COMMAND", true },
+        { WM_SYSCOMMAND, "WM_SYSCOMMAND", true },  { WM_TIMER, "WM_TIMER", true },
+    };
+    for (const auto &n : names) {
+        if (n.msg == uMsg)
+            return n.bShowWParam ? Fmt("%s %#lx", n.name, (unsigned long)wParam) : std::string(n.name);
+    }
+    return Fmt("%#x %#lx", uMsg, (unsigned long)wParam);
+}
+
 LRESULT CallWindow(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     Win *win = FindWin(hWnd);
     if (!win)
         return 0;
-    if (win->dialog)
+    if (win->dialog) {
+        if (W().traceDialogMessages)
+            Note(win->label + " <- " + DialogMessageText(uMsg, wParam));
         return win->dlgproc ? (LRESULT)win->dlgproc(hWnd, uMsg, wParam, lParam) : 0;
+    }
     if (win->proc)
         return win->proc(hWnd, uMsg, wParam, lParam);
     return 0;
@@ -201,6 +223,11 @@ void NameFunction(const void *pfn, const char *pszName)
 void TraceLoop(bool bOn)
 {
     W().traceLoop = bOn;
+}
+
+void TraceDialogMessages(bool bOn)
+{
+    W().traceDialogMessages = bOn;
 }
 
 void Inject(const std::string &call, int nth, long long value)

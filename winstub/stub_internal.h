@@ -94,6 +94,7 @@ struct World {
     bool failHit = false;
     std::string failCall;
     bool traceLoop = false;
+    bool traceDialogMessages = false;
 
     /* windows and messages */
     std::map<uintptr_t, Win> wins;
