@@ -15,6 +15,7 @@
  *   reglist                     prints "NAME HWKEY STATUS" for every node, in enumeration order
  *   fakewin MS                  shows a window of another class titled "MOXU" for MS milliseconds
  *   waitdlg MS                  waits for a dialog of MOXU's thread; prints "dialog=CAPTION"
+ *   waitnodlg MS                waits until MOXU's thread shows no dialog
  *   dlgpost MSG WPARAM LPARAM   PostMessageA to that dialog
  *   sleep MS
  *
@@ -255,7 +256,7 @@ struct Command {
 static const Command c_aCommands[] = {
     { "find", 0 }, { "waitwin", 1 }, { "waitgone", 1 }, { "post", 3 }, { "send", 3 },
     { "devchange", 3 }, { "regnode", 3 }, { "regclear", 0 }, { "reglist", 0 },
-    { "fakewin", 1 }, { "waitdlg", 1 }, { "dlgpost", 3 }, { "sleep", 1 },
+    { "fakewin", 1 }, { "waitdlg", 1 }, { "waitnodlg", 1 }, { "dlgpost", 3 }, { "sleep", 1 },
 };
 
 static bool Run(const char *pszName, char **argv)
@@ -282,6 +283,8 @@ static bool Run(const char *pszName, char **argv)
         return CmdFakeWin((DWORD)Number(argv[0]));
     if (!strcmp(pszName, "waitdlg"))
         return CmdWaitDialog((DWORD)Number(argv[0]));
+    if (!strcmp(pszName, "waitnodlg"))
+        return WaitFor((DWORD)Number(argv[0]), [] { return FindMoxuDialog() == NULL; });
     if (!strcmp(pszName, "dlgpost"))
         return CmdPost(FindMoxuDialog(), argv);
     if (!strcmp(pszName, "sleep")) {
