@@ -30,10 +30,11 @@ if [ -n "${MOXU_WINE_DISPLAY:-}" ]; then
     moxu_wait_exit 86400
 else
     shot tray
-    drv post 0x500 0x3456 0x203 waitdlg 10000 && shot change-bay-dialog
+    # A double-click on the icon opens the change-bay dialog; give it a moment to paint.
+    drv post 0x500 0x3456 0x203 waitdlg 10000 sleep 700 && shot change-bay-dialog
     drv dlgpost 0x111 2 0 waitnodlg 10000
     moxu_stop
-    t_note "exit code $MOXU_EXIT; the controller calls:"
-    tr -d '\r' <"$MOXU2_LOG"
+    t_note "exit code $MOXU_EXIT; the controller calls (count, call; the dialog reads the bay on every message):"
+    tr -d '\r' <"$MOXU2_LOG" | uniq -c
 fi
 finish

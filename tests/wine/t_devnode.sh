@@ -88,7 +88,6 @@ query Status
 --
 $DISABLE
 EOF
-shot change-ok
 devstep "the suspend after OK is a swap suspend" send $PB $SUSPEND 0 send $PB $RESUMESUSPEND 0 <<EOF
 --
 ThkGetCurSystemMode() = 0x0
