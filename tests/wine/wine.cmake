@@ -7,7 +7,7 @@ endif()
 
 enable_testing()
 
-# Console programs that drive or inspect the running program from beside it, in ${CMAKE_BINARY_DIR}/tests.
+# Console programs that drive or examine the running program from beside it, in ${CMAKE_BINARY_DIR}/tests.
 file(GLOB MOXU_WINE_PROGS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/progs/*.cpp)
 foreach(_src IN LISTS MOXU_WINE_PROGS)
     get_filename_component(_name ${_src} NAME_WE)
