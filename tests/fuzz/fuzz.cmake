@@ -1,0 +1,16 @@
+# The fuzz targets. With MOXU_FUZZ (preset fuzz, clang) they are libFuzzer programs; otherwise a plain
+# driver replays each target's corpus, so every seed and every kept regression input runs with the host tests.
+set(MOXU_FUZZ_TARGETS hex scan devchange messages)
+foreach(_t ${MOXU_FUZZ_TARGETS})
+    add_executable(fuzz_${_t} tests/fuzz/fuzz_${_t}.cpp tests/fuzz/fuzz_common.cpp)
+    target_include_directories(fuzz_${_t} PRIVATE tests/fuzz)
+    target_link_libraries(fuzz_${_t} PRIVATE moxu_prog)
+    set(_corpus ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${_t})
+    if(MOXU_FUZZ)
+        target_link_options(fuzz_${_t} PRIVATE -fsanitize=fuzzer)
+        add_test(NAME fuzz.${_t}.corpus COMMAND fuzz_${_t} -runs=0 ${_corpus})
+    else()
+        target_sources(fuzz_${_t} PRIVATE tests/fuzz/replay_main.cpp)
+        add_test(NAME fuzz.${_t}.corpus COMMAND fuzz_${_t} ${_corpus})
+    endif()
+endforeach()
