@@ -19,7 +19,7 @@ export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 WORK=build/fuzz/work
 status=0
-printf '%-10s %12s %8s %8s  %s\n' target executions seconds corpus result
+printf '%-10s %12s %8s %8s %8s  %s\n' target executions exec/s 'new' corpus result
 for t in $TARGETS; do
     mkdir -p "$WORK/$t"
     log="$WORK/$t.log"
@@ -27,7 +27,8 @@ for t in $TARGETS; do
         -artifact_prefix="$WORK/$t-" "$WORK/$t" "tests/fuzz/corpus/$t" >"$log" 2>&1
     rc=$?
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
-    secs=$(sed -n 's/^stat::total_time: *//p' "$log" | tail -n 1)
+    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
+    added=$(sed -n 's/^stat::new_units_added: *//p' "$log" | tail -n 1)
     corpus=$(ls "$WORK/$t" | wc -l)
     if [ $rc -eq 0 ]; then
         result="no findings"
@@ -36,7 +37,7 @@ for t in $TARGETS; do
         artifact=$(sed -n 's/.*Test unit written to //p' "$log" | tail -n 1)
         result="FINDING (exit $rc): ${artifact:-see $log}"
     fi
-    printf '%-10s %12s %8s %8s  %s\n' "$t" "${execs:-?}" "${secs:-?}" "$corpus" "$result"
+    printf '%-10s %12s %8s %8s %8s  %s\n' "$t" "${execs:-?}" "${rate:-?}" "${added:-?}" "$corpus" "$result"
     if [ $rc -ne 0 ]; then
         grep -E 'ERROR|broken|runtime error|SUMMARY|^ +#[0-9]+ ' "$log" | head -n 25 | sed 's/^/    /'
     fi
