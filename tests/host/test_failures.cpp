@@ -403,6 +403,20 @@ std::string CheckOutcome(const Outcome &clean, const Outcome &failed, size_t i, 
                  "the OK still acts");
         return "dialog stays";
     }
+    if (name == "DefWindowProcA") {
+        if (line.find(", 0x10, ") != std::string::npos) {
+            c.Expect(failed.outsideCloses == clean.outsideCloses + 1, "the close request is lost; the next one ends it");
+            return "close lost";
+        }
+        c.Same(clean.calls, failed.calls, "the default answer is not used: the clean run");
+        return "ignored";
+    }
+    if (name == "FindWindowA" || name == "DestroyWindow") {
+        /* The unload: the window stays, the program runs on and a close from outside ends it. */
+        c.Expect(clean.outsideCloses == 0 && failed.outsideCloses == 1, "the program runs on after the failed unload");
+        c.Expect(Count(failed.calls, "ThkDisableSwap") == Count(clean.calls, "ThkDisableSwap"), "the controller told twice");
+        return "unload failed";
+    }
     if (Starts(name, "Thk"))
         return "controller reads 0";
     return "other";
