@@ -78,10 +78,14 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
         g_uPollTimer = SetTimer(g_hMainWnd, POLL_TIMER_ID, POLL_PERIOD_MS, PollTimerProc);
 
     /* GetMessageA answers -1 on failure; looping on it would spin for ever,
-       so only a retrieved message keeps the loop going. */
+       so the loop ends then too, with exit code 0. */
     MSG msg;
-    msg.wParam = 0;
-    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+    BOOL bRet;
+    while ((bRet = GetMessageA(&msg, NULL, 0, 0)) != 0) {
+        if (bRet == -1) {
+            msg.wParam = 0;
+            break;
+        }
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

@@ -452,7 +452,14 @@ HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, D
     win->parent = hWndParent;
     win->visible = (dwStyle & WS_VISIBLE) != 0;
     win->rect = RECT{ 0, 0, 640, 480 };
-    if (!CallWindow(h, WM_NCCREATE, 0, 0) || CallWindow(h, WM_CREATE, 0, 0) == -1) {
+    /* A refused WM_NCCREATE leaves a window that never lived: only WM_NCDESTROY follows.
+       A refused WM_CREATE destroys it the ordinary way. */
+    if (!CallWindow(h, WM_NCCREATE, 0, 0)) {
+        CallWindow(h, WM_NCDESTROY, 0, 0);
+        FindWin(h)->alive = false;
+        return nullptr;
+    }
+    if (CallWindow(h, WM_CREATE, 0, 0) == -1) {
         DestroyTree(h);
         return nullptr;
     }
@@ -536,7 +543,7 @@ BOOL GetMessageA(MSG *lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax)
         if (!w.queue.empty()) {
             *lpMsg = w.queue.front();
             w.queue.pop_front();
-            return TRUE;
+            return lpMsg->message != WM_QUIT;
         }
         if (w.quitPosted) {
             w.quitPosted = false;

@@ -268,6 +268,13 @@ TEST_F(EntryTest, FailingGetMessageEndsTheLoop)
     EXPECT_EQ(0, WinMain(stub::Instance(), NULL, NULL, 1));
     EXPECT_FALSE(stub::Starved());
     EXPECT_EQ(kTrayDelete.back(), stub::Trace().back());
+
+    /* Also after messages were handled: the exit code is 0, not the last message's wParam. */
+    ResetProgram();
+    stub::Inject("GetMessageA", 1, -1);
+    stub::SetIdle([] { stub::Post(g_hMainWnd, WM_TIMER, 0x55, 0); });
+    EXPECT_EQ(0, WinMain(stub::Instance(), NULL, NULL, 1));
+    EXPECT_EQ(kTrayDelete.back(), stub::Trace().back());
 }
 
 }
