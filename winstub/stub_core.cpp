@@ -534,10 +534,8 @@ LRESULT SendMessageA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 BOOL GetMessageA(MSG *lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax)
 {
     long long v;
-    if (Record("GetMessageA", Label(hWnd) + Fmt(", %u, %u", wMsgFilterMin, wMsgFilterMax), -1, &v, true)) {
-        memset(lpMsg, 0, sizeof(*lpMsg));
-        return (BOOL)v;
-    }
+    if (Record("GetMessageA", Label(hWnd) + Fmt(", %u, %u", wMsgFilterMin, wMsgFilterMax), -1, &v, true))
+        return (BOOL)v;     /* a failed call leaves the record as it was */
     World &w = W();
     for (;;) {
         if (!w.queue.empty()) {
