@@ -1,6 +1,6 @@
 # The Debian 12 packages that MOXU's builds, tests and Wine runs need; sourced by run.sh, test.sh and CI.
 MOXU_PACKAGES=(
-    cmake make g++ python3 googletest libgtest-dev
+    cmake make g++ python3 googletest libgtest-dev clang libclang-rt-14-dev
     g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxfixes3 libxinerama1
     xvfb xauth x11-utils imagemagick fonts-ipafont-gothic util-linux

@@ -1,5 +1,8 @@
 #!/bin/bash
-# Builds all three presets and runs every test: the host unit tests and the Wine tests of the win64 build.
+# Builds all three presets and runs every test: fuzzing (short), the host tests under the sanitizers,
+# the footprint table, the release packages, the host unit tests and, last, the Wine tests of the win64 build.
+#   FUZZ_SECONDS=N   seconds per fuzz target (default 60)
+#   MOXU_QUICK=1     skip fuzzing, the sanitizer run and the bench (for a fast local check)
 set -u
 cd "$(dirname "$0")/.."
 . tools/deps.sh
@@ -15,10 +18,25 @@ for preset in host win32 win64; do
 done
 
 status=0
-echo "== host tests"
-# An empty host suite is only fine while the host tests are not in the tree at all.
-if [ -f tests/host/tests.cmake ]; then host_none=error; else host_none=ignore; fi
-ctest --preset host --no-tests=$host_none -j"$JOBS" || status=1
-echo "== Wine tests (win64)"
-ctest --preset win64 --no-tests=error || status=1
+failed=()
+step() {
+    local name=$1
+    shift
+    echo "== $name"
+    if ! "$@"; then
+        status=1
+        failed+=("$name")
+    fi
+}
+
+step "release packages" cmake --build --preset win32 --target package
+if [ -z "${MOXU_QUICK:-}" ]; then
+    step "fuzzing (${FUZZ_SECONDS:-60} s per target)" tools/fuzz.sh
+    step "host tests under ASan and UBSan" tools/test-asan.sh --output-on-failure -j"$JOBS"
+    step "footprint bench" tools/bench.sh
+fi
+step "host tests" ctest --preset host --no-tests=error -j"$JOBS"
+step "Wine tests (win64)" ctest --preset win64 --no-tests=error
+
+[ $status -eq 0 ] || echo "failed: ${failed[*]}" >&2
 exit $status
