@@ -87,6 +87,20 @@ make_prefix() {
     ) 9>"$MOXU_BUILD/wine/prefix-$lang.lock" || t_abort "cannot create the Wine prefix for $lang (see $MOXU_BUILD/wine/wineboot-$lang.log)"
 }
 
+# The caption buttons are glyphs of the Marlett font. This Wine does not load the fonts of its data
+# folder (package fonts-wine) into a prefix made without the 32-bit half, so the close box would
+# show the letter "r"; a copy in the prefix's Fonts folder is found.
+WINE_FONTS=${WINE_FONTS:-/usr/share/wine/fonts}
+prefix_fonts() {
+    local f=marlett.ttf dst=$WINEPREFIX/drive_c/windows/Fonts
+    [ -f "$dst/$f" ] && return
+    if [ -f "$WINE_FONTS/$f" ]; then
+        mkdir -p "$dst" && cp "$WINE_FONTS/$f" "$dst/$f"
+    else
+        t_note "note: $WINE_FONTS/$f is missing (package fonts-wine): caption buttons show letters"
+    fi
+}
+
 start_x() {
     if [ -n "${MOXU_WINE_DISPLAY:-}" ]; then
         export DISPLAY=$MOXU_WINE_DISPLAY
@@ -130,6 +144,7 @@ wine_setup() {
     mkdir -p "$T_DIR"
     make_prefix "$lang"
     export WINEPREFIX=$MOXU_BUILD/wine/prefix-$lang
+    prefix_fonts
     if [ "$lang" = ja ]; then export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; else export LANG=C.UTF-8 LC_ALL=C.UTF-8; fi
     trap cleanup EXIT
     trap 'exit 1' INT TERM
@@ -314,7 +329,8 @@ swap_tick() {
         sleep 0.1
     done
     state "${SCEN_STATE[@]}"
-    printf '%s\n' "$want" | expect_log "$SCEN: $name"
+    # Not a pipe: a function at the end of one runs in a subshell and its failures would not count.
+    expect_log "$SCEN: $name" <<<"$want"
 }
 
 shot() {
@@ -327,6 +343,116 @@ check_seh() {
         t_fail "Wine reported exceptions:"
         cat "$T_DIR/wine.out" "$T_DIR/moxu.trace" 2>/dev/null | grep 'err:seh' | head -n 20
     fi
+}
+
+# ---- Scripts that run in both languages, one folder each: $MOXU_BUILD/wine/<test>/<lang>/.
+# wine_lang LANG sets up that language (WIN_CP: its ANSI code page); wine_lang_end stops it.
+wine_lang() {
+    T_LANG=$1
+    T_DIR=$MOXU_BUILD/wine/$T_NAME/$T_LANG
+    case $T_LANG in
+    ja) WIN_CP=932 ;;
+    *) WIN_CP=1252 ;;
+    esac
+    wine_setup "$T_LANG"
+}
+
+wine_lang_end() {
+    moxu_running && scenario_end
+    check_seh
+    cleanup
+}
+
+# UTF-8 on stdin to the bytes of code page $1 as the driver prints them: bytes below 0x20 (the line
+# feed apart) and from 0x7F on as \xNN; ASCII, backslashes included, stays as written, so a table
+# writes a line feed inside a text as \n and a trailing blank as \x20.
+cp_escape() {
+    iconv -f UTF-8 -t "CP$1" | od -An -v -tu1 | awk '
+        { for (i = 1; i <= NF; i++) {
+            c = $i + 0
+            if (c == 10) printf "\n"
+            else if (c < 32 || c > 126) printf "\\x%02X", c
+            else printf "%c", c } }'
+}
+
+# The open dialog against its table from dialog_table (given the same arguments after the name;
+# UTF-8 converted to the code page of the language), and its position against the centring rule:
+# x = (desktop width - width) / 2, likewise y, truncated toward zero.
+expect_dialog() {
+    local name=$1 l t r b dl dt dr db want
+    shift
+    want=$(dialog_table "$@" | cp_escape "$WIN_CP")
+    drv dlginfo || { t_fail "$name: no dialog"; return 1; }
+    printf '%s\n' "$DRV_OUT" | grep -Ev '^(rect|desktop)=' >"$T_DIR/actual-dialog.txt"
+    LOG_IGNORE= expect_lines "$name: texts" "$T_DIR/actual-dialog.txt" <<<"$want"
+    [ "$(wc -l <"$T_DIR/actual-dialog.txt")" -eq "$(grep -vc '^[[:space:]]*$' <<<"$want")" ] ||
+        t_fail "$name: the dialog has more controls than the table"
+    IFS=, read -r l t r b <<<"$(sed -n 's/^rect=//p' <<<"$DRV_OUT")"
+    IFS=, read -r dl dt dr db <<<"$(sed -n 's/^desktop=//p' <<<"$DRV_OUT")"
+    local x=$((((dr - dl) - (r - l)) / 2)) y=$((((db - dt) - (b - t)) / 2))
+    if [ "$l" = "$x" ] && [ "$t" = "$y" ]; then
+        t_note "ok: $name: centred at $l,$t (desktop $dl,$dt,$dr,$db, dialog $((r - l)) x $((b - t)))"
+    else
+        t_fail "$name: dialog at $l,$t, the centring rule gives $x,$y (desktop $dl,$dt,$dr,$db, rect $l,$t,$r,$b)"
+    fi
+}
+
+# The texts the user sees, in UTF-8, by string number, in the language of T_LANG ("\n" a line feed).
+ui_text() {
+    local notice='Copyright (C) 1998 Zendrik Corp.'
+    case $T_LANG.$1 in
+    en.2) echo "Zendrik \nVersion 1.02\n\n$notice" ;;
+    en.4) echo 'Do you really want to quit\n Zendrik?' ;;
+    en.5) echo 'Cancel' ;;
+    en.6) echo 'Please close any application using Swap Bay device. Press OK to enter sleep mode.\x20' ;;
+    en.7) echo 'You can not change this Swap Bay.' ;;
+    en.12) echo 'Change Swap Bay' ;;
+    en.13) echo 'About Zendrik' ;;
+    en.14) echo 'Unload Zendrik' ;;
+    ja.2) echo "Zendrikﾕｰﾃｨﾘﾃｨ\nVersion 1.02\n\n$notice" ;;
+    ja.4) echo 'Zendrikを終了しますか?' ;;
+    ja.5) echo 'ｷｬﾝｾﾙ' ;;
+    ja.6) echo 'Swap Bayﾃﾞﾊﾞｲｽを使用しているｱﾌﾟﾘｹｰｼｮﾝを閉じてください。OKを押してｽﾘｰﾌﾟﾓｰﾄﾞに切り替えてください。' ;;
+    ja.7) echo 'このSwap Bayは変更できません。' ;;
+    ja.12) echo 'Swap Bayの変更' ;;
+    ja.13) echo 'Zendrikについて' ;;
+    ja.14) echo 'Zendrikの削除' ;;
+    *.3) echo 'OK' ;;
+    esac
+}
+
+# What expect_dialog wants of each dialog, in template order; the change-bay dialog with text 6 or 7.
+dialog_table() {
+    case $1 in
+    change)
+        printf '%s\n' "caption=$(ui_text 12)" "focus=1" "item 1 Button $(ui_text 3)" "item 1001 Static icon=1" \
+            "item 1002 Static $(ui_text "$2")" "item 2 Button $(ui_text 5)" ;;
+    unload)
+        printf '%s\n' "caption=$(ui_text 14)" "focus=1" "item 1 Button $(ui_text 3)" \
+            "item 2 Button $(ui_text 5)" "item 1005 Static $(ui_text 4)" ;;
+    about)
+        printf '%s\n' "caption=$(ui_text 13)" "focus=1" "item 1 Button $(ui_text 3)" "item 1004 Static $(ui_text 2)" ;;
+    esac
+}
+
+# Suspend requests: Wine's SetSystemPowerState is a stub that answers TRUE and leaves one warning of
+# its channel per call; the program runs with that channel (moxu_start writes it to moxu.trace).
+POWER_WINEDEBUG=-all,err+seh,warn+powermgnt
+suspend_count() { cat "$T_DIR/moxu.trace" 2>/dev/null | grep -c 'SetSystemPowerState'; }
+suspend_mark() { S_MARK=$(suspend_count); }
+expect_suspends() {
+    local n=$(($(suspend_count) - S_MARK))
+    if [ "$n" -eq "$1" ]; then
+        t_note "ok: $2: $n suspend request(s)"
+    else
+        t_fail "$2: $n suspend request(s), expected $1"
+    fi
+}
+
+# A screenshot once the last window shown has painted (Wine paints after the driver found it).
+shot_later() {
+    sleep 0.5
+    shot "$1"
 }
 
 finish() {

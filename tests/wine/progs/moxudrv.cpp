@@ -17,6 +17,20 @@
  *   waitdlg MS                  waits for a dialog of MOXU's thread; prints "dialog=CAPTION"
  *   waitnodlg MS                waits until MOXU's thread shows no dialog
  *   dlgpost MSG WPARAM LPARAM   PostMessageA to that dialog
+ *   dlginfo                     that dialog's caption, window rectangle, the desktop's rectangle,
+ *                               the control with the keyboard focus and every control in template
+ *                               order ("item ID CLASS TEXT", "icon=0|1" for a static icon); texts
+ *                               are the code-page bytes, escaped as \n, \\ and \xNN
+ *                               (a trailing blank as \x20)
+ *   click ID                    BM_CLICK posted to control ID of that dialog: the button's own press
+ *   cursor X Y                  SetCursorPos
+ *   waitmenu MS                 waits for a popup menu (class #32768) of MOXU's thread; prints
+ *                               "menu=LEFT,TOP,RIGHT,BOTTOM"
+ *   waitnomenu MS               waits until MOXU's thread shows no popup menu
+ *   menupost MSG WPARAM LPARAM  PostMessageA to that popup menu
+ *   traywin                     "tray=LEFT,TOP,RIGHT,BOTTOM visible=0|1 icons=N" for the shell's
+ *                               notification-area window, or "tray=none" (exit status 1)
+ *   windows                     every top-level window: "HWND CLASS visible=0|1 L,T,R,B TEXT"
  *   sleep MS
  *
  * Commands run in order; the first one that fails ends the run with exit status 1.
@@ -248,6 +262,140 @@ static bool CmdWaitDialog(DWORD dwMs)
     return true;
 }
 
+/* A text as its code-page bytes: printable ASCII stays, the rest is escaped, so that a table in a
+   script can hold the expected bytes of either code page and a mismatch stays readable. */
+static void PrintEscaped(const char *psz)
+{
+    for (const unsigned char *p = (const unsigned char *)psz; *p; ++p) {
+        if (*p == '\n')
+            printf("\\n");
+        else if (*p == '\\')
+            printf("\\\\");
+        else if (*p == ' ' && p[1] == 0)
+            printf("\\x20");      /* a trailing blank stays visible in a table */
+        else if (*p >= 0x20 && *p < 0x7F)
+            putchar(*p);
+        else
+            printf("\\x%02X", *p);
+    }
+}
+
+static void PrintRect(const char *pszName, HWND hWnd)
+{
+    RECT rc = { 0, 0, 0, 0 };
+    GetWindowRect(hWnd, &rc);
+    printf("%s=%ld,%ld,%ld,%ld\n", pszName, rc.left, rc.top, rc.right, rc.bottom);
+}
+
+/* Text of another process's window: WM_GETTEXT, which crosses processes where GetWindowTextA
+   of a control would not ask the control itself. */
+static void GetText(HWND hWnd, char *psz, int cch)
+{
+    psz[0] = 0;
+    SendMessageA(hWnd, WM_GETTEXT, (WPARAM)cch, (LPARAM)psz);
+}
+
+static bool CmdDialogInfo(void)
+{
+    HWND hDlg = FindMoxuDialog();
+    if (!hDlg) {
+        printf("dialog=none\n");
+        return false;
+    }
+    char szText[1024];
+    GetWindowTextA(hDlg, szText, sizeof(szText));
+    printf("caption=");
+    PrintEscaped(szText);
+    printf("\n");
+    PrintRect("rect", hDlg);
+    PrintRect("desktop", GetDesktopWindow());
+
+    GUITHREADINFO gti;
+    memset(&gti, 0, sizeof(gti));
+    gti.cbSize = sizeof(gti);
+    int nFocus = 0;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(hDlg, NULL), &gti) && gti.hwndFocus)
+        nFocus = GetDlgCtrlID(gti.hwndFocus);
+    printf("focus=%d\n", nFocus);
+
+    for (HWND hItem = GetWindow(hDlg, GW_CHILD); hItem; hItem = GetWindow(hItem, GW_HWNDNEXT)) {
+        char szClass[64] = "";
+        GetClassNameA(hItem, szClass, sizeof(szClass));
+        printf("item %d %s ", GetDlgCtrlID(hItem), szClass);
+        LONG lStyle = GetWindowLongA(hItem, GWL_STYLE);
+        if (!_stricmp(szClass, "Static") && (lStyle & SS_TYPEMASK) == SS_ICON) {
+            printf("icon=%d\n", SendMessageA(hItem, STM_GETICON, 0, 0) ? 1 : 0);
+            continue;
+        }
+        GetText(hItem, szText, sizeof(szText));
+        PrintEscaped(szText);
+        printf("\n");
+    }
+    return true;
+}
+
+/* A popup menu of MOXU's thread: a visible top-level window of class #32768. */
+static HWND FindMoxuMenu(void)
+{
+    HWND hMain = FindMoxu();
+    if (!hMain)
+        return NULL;
+    DWORD dwThread = GetWindowThreadProcessId(hMain, NULL);
+    for (HWND hWnd = FindWindowExA(NULL, NULL, "#32768", NULL); hWnd;
+         hWnd = FindWindowExA(NULL, hWnd, "#32768", NULL)) {
+        if (IsWindowVisible(hWnd) && GetWindowThreadProcessId(hWnd, NULL) == dwThread)
+            return hWnd;
+    }
+    return NULL;
+}
+
+static bool CmdWaitMenu(DWORD dwMs)
+{
+    HWND hMenu = NULL;
+    if (!WaitFor(dwMs, [&] { return (hMenu = FindMoxuMenu()) != NULL; })) {
+        printf("menu=none\n");
+        return false;
+    }
+    PrintRect("menu", hMenu);
+    return true;
+}
+
+/* Wine's notification area: the shell's tray window, or the small stand-alone one titled
+   "Wine System Tray" when there is no desktop; the icons are its child windows. */
+static bool CmdTrayWindow(void)
+{
+    HWND hTray = FindWindowA(NULL, "Wine System Tray");
+    if (!hTray || !IsWindowVisible(hTray))
+        hTray = FindWindowA("Shell_TrayWnd", NULL);
+    if (!hTray) {
+        printf("tray=none\n");
+        return false;
+    }
+    int nIcons = 0;
+    for (HWND hIcon = GetWindow(hTray, GW_CHILD); hIcon; hIcon = GetWindow(hIcon, GW_HWNDNEXT))
+        ++nIcons;
+    RECT rc = { 0, 0, 0, 0 };
+    GetWindowRect(hTray, &rc);
+    printf("tray=%ld,%ld,%ld,%ld visible=%d icons=%d\n", rc.left, rc.top, rc.right, rc.bottom,
+           IsWindowVisible(hTray) ? 1 : 0, nIcons);
+    return true;
+}
+
+static BOOL CALLBACK ListWindowProc(HWND hWnd, LPARAM lParam)
+{
+    (void)lParam;
+    char szClass[128] = "", szText[256] = "";
+    GetClassNameA(hWnd, szClass, sizeof(szClass));
+    GetWindowTextA(hWnd, szText, sizeof(szText));
+    RECT rc = { 0, 0, 0, 0 };
+    GetWindowRect(hWnd, &rc);
+    printf("%p %s visible=%d %ld,%ld,%ld,%ld ", (void *)hWnd, szClass, IsWindowVisible(hWnd) ? 1 : 0,
+           rc.left, rc.top, rc.right, rc.bottom);
+    PrintEscaped(szText);
+    printf("\n");
+    return TRUE;
+}
+
 struct Command {
     const char *pszName;
     int nArgs;
@@ -257,6 +405,8 @@ static const Command c_aCommands[] = {
     { "find", 0 }, { "waitwin", 1 }, { "waitgone", 1 }, { "post", 3 }, { "send", 3 },
     { "devchange", 3 }, { "regnode", 3 }, { "regclear", 0 }, { "reglist", 0 },
     { "fakewin", 1 }, { "waitdlg", 1 }, { "waitnodlg", 1 }, { "dlgpost", 3 }, { "sleep", 1 },
+    { "dlginfo", 0 }, { "click", 1 }, { "cursor", 2 }, { "waitmenu", 1 }, { "waitnomenu", 1 }, { "menupost", 3 },
+    { "traywin", 0 }, { "windows", 0 },
 };
 
 static bool Run(const char *pszName, char **argv)
@@ -287,6 +437,25 @@ static bool Run(const char *pszName, char **argv)
         return WaitFor((DWORD)Number(argv[0]), [] { return FindMoxuDialog() == NULL; });
     if (!strcmp(pszName, "dlgpost"))
         return CmdPost(FindMoxuDialog(), argv);
+    if (!strcmp(pszName, "dlginfo"))
+        return CmdDialogInfo();
+    if (!strcmp(pszName, "click")) {
+        HWND hDlg = FindMoxuDialog();
+        HWND hItem = hDlg ? GetDlgItem(hDlg, (int)Number(argv[0])) : NULL;
+        return hItem && PostMessageA(hItem, BM_CLICK, 0, 0);
+    }
+    if (!strcmp(pszName, "cursor"))
+        return SetCursorPos((int)strtol(argv[0], NULL, 0), (int)strtol(argv[1], NULL, 0)) != FALSE;
+    if (!strcmp(pszName, "waitmenu"))
+        return CmdWaitMenu((DWORD)Number(argv[0]));
+    if (!strcmp(pszName, "waitnomenu"))
+        return WaitFor((DWORD)Number(argv[0]), [] { return FindMoxuMenu() == NULL; });
+    if (!strcmp(pszName, "menupost"))
+        return CmdPost(FindMoxuMenu(), argv);
+    if (!strcmp(pszName, "traywin"))
+        return CmdTrayWindow();
+    if (!strcmp(pszName, "windows"))
+        return EnumWindows(ListWindowProc, 0) != FALSE;
     if (!strcmp(pszName, "sleep")) {
         Sleep((DWORD)Number(argv[0]));
         return true;
