@@ -2,8 +2,8 @@
 # driver replays each target's corpus, so every seed and every kept regression input runs with the host tests.
 set(MOXU_FUZZ_TARGETS hex scan devchange messages)
 foreach(_t ${MOXU_FUZZ_TARGETS})
-    add_executable(fuzz_${_t} tests/fuzz/fuzz_${_t}.cpp tests/fuzz/fuzz_common.cpp)
-    target_include_directories(fuzz_${_t} PRIVATE tests/fuzz)
+    add_executable(fuzz_${_t} tests/fuzz/fuzz_${_t}.cpp tests/fuzz/fuzz_common.cpp tests/host/reset.cpp)
+    target_include_directories(fuzz_${_t} PRIVATE tests/fuzz tests/host)
     target_link_libraries(fuzz_${_t} PRIVATE moxu_prog)
     set(_corpus ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${_t})
     if(MOXU_FUZZ)

@@ -10,22 +10,6 @@ void FuzzFail(const char *pszCond, const char *pszFile, int nLine)
     abort();
 }
 
-void ResetWorld()
-{
-    stub::Reset();
-    g_hInst = NULL;
-    g_hMainWnd = NULL;
-    g_dwBayDevnode = 0;
-    g_bCanSwap = 1;
-    g_bSwapSuspend = 0;
-    g_uPollTimer = 0;
-    stub::NameFunction((const void *)PollTimerProc, "PollTimerProc");
-    stub::NameFunction((const void *)MainWndProc, "MainWndProc");
-    stub::NameFunction((const void *)ChangeBayDlgProc, "ChangeBayDlgProc");
-    stub::NameFunction((const void *)UnloadDlgProc, "UnloadDlgProc");
-    stub::NameFunction((const void *)AboutDlgProc, "AboutDlgProc");
-}
-
 static const char c_szEnum[] = "Config Manager\\Enum";
 static const char c_szBayChild[] = "MF\\CHILD0001";
 

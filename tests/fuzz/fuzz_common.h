@@ -3,6 +3,7 @@
 #define MOXU_FUZZ_COMMON_H
 
 #include "moxu.h"
+#include "reset.h"
 #include "stub.h"
 
 #include <map>
@@ -16,8 +17,6 @@
 #define FUZZ_CHECK(cond) ((cond) ? (void)0 : FuzzFail(#cond, __FILE__, __LINE__))
 [[noreturn]] void FuzzFail(const char *pszCond, const char *pszFile, int nLine);
 
-/* The program's process-wide state back to its start values, and a fresh stand-in. */
-void ResetWorld();
 
 /* Takes the input front to back; an exhausted input reads as zeros. */
 class Input {

@@ -6,7 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    ResetWorld();
+    ResetProgram();
     Input in(data, size);
     int nCloseFailures = 0;
     bool bFailures = InjectRegistryFailures(in, 3, &nCloseFailures) != 0;

@@ -219,7 +219,7 @@ bool IsDeviceCall(const std::string &line)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    ResetWorld();
+    ResetProgram();
     Input in(data, size);
     Session s(in);
 

@@ -10,7 +10,7 @@ static DWORD NodeNumber(const std::string &name)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    ResetWorld();
+    ResetProgram();
     Input in(data, size);
     int nCloseFailures = 0;
     bool bFailures = InjectRegistryFailures(in, 6, &nCloseFailures) != 0;

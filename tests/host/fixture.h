@@ -3,6 +3,7 @@
 #define MOXU_TEST_FIXTURE_H
 
 #include "moxu.h"
+#include "reset.h"
 #include "stub.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +12,6 @@
 #include <vector>
 
 typedef std::vector<std::string> Lines;
-
-/* The program's process-wide state back to its start values, and a fresh stand-in. */
-void ResetProgram();
 
 /* Expected and actual side by side, marking the first row that differs. */
 ::testing::AssertionResult TraceIs(const Lines &expected, const Lines &actual);
