@@ -10,7 +10,7 @@ set(MOXU_WIN64_EXE ${MOXU_TREE}/build/win64/moxu.exe CACHE FILEPATH
 
 # The reader is compiled in directly so the checker does not depend on the rest of the stand-in.
 add_executable(test_resources ${MOXU_TREE}/tests/host/test_resources.cpp ${MOXU_TREE}/winstub/resfile.cpp)
-target_include_directories(test_resources PRIVATE ${MOXU_TREE}/winstub ${MOXU_TREE}/res)
+target_include_directories(test_resources PRIVATE ${MOXU_TREE}/winstub ${MOXU_TREE}/res ${MOXU_TREE}/tests)
 target_compile_definitions(test_resources PRIVATE
     MOXU_RES_FILE="${MOXU_RES_FILE}"
     MOXU_WIN32_EXE="${MOXU_WIN32_EXE}"

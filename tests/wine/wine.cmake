@@ -15,7 +15,7 @@ foreach(_src IN LISTS MOXU_WINE_PROGS)
     set_target_properties(wine_${_name} PROPERTIES
         OUTPUT_NAME ${_name}
         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-    target_include_directories(wine_${_name} PRIVATE ${MOXU_INCLUDES})
+    target_include_directories(wine_${_name} PRIVATE ${MOXU_INCLUDES} ${CMAKE_SOURCE_DIR}/tests)
     target_compile_options(wine_${_name} PRIVATE -Wall -Wextra -O1)
     target_link_options(wine_${_name} PRIVATE -static -static-libgcc -static-libstdc++)
     target_link_libraries(wine_${_name} PRIVATE user32 gdi32 shell32 advapi32 kernel32)

@@ -7,37 +7,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "resource.h"
+#include "expected_strings.h"
 
 namespace {
 
-struct Expected { UINT id; const char *cp1252; const char *cp932; };
-
-#define NOTICE "Copyright (C) 1998 Zendrik Corp."
-const Expected kStrings[] = {
-    {IDS_MENU_ABOUT, "About Zendrik", "Zendrik\x82\xC9\x82\xC2\x82\xA2\x82\xC4"},
-    {IDS_ABOUT_TEXT, "Zendrik \nVersion 1.02\n\n" NOTICE,
-     "Zendrik\xD5\xB0\xC3\xA8\xD8\xC3\xA8\nVersion 1.02\n\n" NOTICE},
-    {IDS_OK, "OK", "OK"},
-    {IDS_UNLOAD_QUESTION, "Do you really want to quit\n Zendrik?",
-     "Zendrik\x82\xF0\x8F" "I\x97\xB9\x82\xB5\x82\xDC\x82\xB7\x82\xA9?"},
-    {IDS_CANCEL, "Cancel", "\xB7\xAC\xDD\xBE\xD9"},
-    {IDS_CHANGE_PROMPT, "Please close any application using Swap Bay device. Press OK to enter sleep mode. ",
-     "Swap Bay\xC3\xDE\xCA\xDE\xB2\xBD\x82\xF0\x8E" "g\x97p\x82\xB5\x82\xC4\x82\xA2\x82\xE9"
-     "\xB1\xCC\xDF\xD8\xB9\xB0\xBC\xAE\xDD\x82\xF0\x95\xC2\x82\xB6\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81" "B"
-     "OK\x82\xF0\x89\x9F\x82\xB5\x82\xC4\xBD\xD8\xB0\xCC\xDF\xD3\xB0\xC4\xDE\x82\xC9\x90\xD8\x82\xE8\x91\xD6"
-     "\x82\xA6\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81" "B"},
-    {IDS_CHANGE_REFUSED, "You can not change this Swap Bay.",
-     "\x82\xB1\x82\xCCSwap Bay\x82\xCD\x95\xCF\x8D" "X\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x81" "B"},
-    {IDS_MENU_CHANGE, "Change Swap Bay", "Swap Bay\x82\xCC\x95\xCF\x8D" "X"},
-    {IDS_MENU_UNLOAD, "Unload Zendrik", "Zendrik\x82\xCC\x8D\xED\x8F\x9C"},
-    {IDS_TIP_BAY_EXIST, "Swap Bay Exist", "Swap Bay\x82\xA0\x82\xE8"},
-    {IDS_TIP_NO_BAY, "No Swap Bay", "Swap Bay\x82\xC8\x82\xB5"},
-    {IDS_CAPTION_CHANGE, "Change Swap Bay", "Swap Bay\x82\xCC\x95\xCF\x8D" "X"},
-    {IDS_CAPTION_ABOUT, "About Zendrik", "Zendrik\x82\xC9\x82\xC2\x82\xA2\x82\xC4"},
-    {IDS_CAPTION_UNLOAD, "Unload Zendrik", "Zendrik\x82\xCC\x8D\xED\x8F\x9C"},
-};
-#undef NOTICE
 
 // Bytes as printable ASCII, whatever the console's code page: the rest as \xNN, line feeds as \n.
 void PrintEscaped(const char *s, int len) {
@@ -85,8 +58,8 @@ int main(int argc, char **argv) {
     printf("%s, code page %u\n", path, cp);
 
     int passed = 0, failed = 0;
-    for (const Expected &e : kStrings) {
-        const char *want = cp == 932 ? e.cp932 : e.cp1252;
+    for (const ExpectedString &e : kExpectedStrings) {
+        const char *want = cp == 932 ? e.japanese : e.english;
         int wantLen = static_cast<int>(strlen(want));
         char buf[256];
         memset(buf, 0x7F, sizeof buf);
