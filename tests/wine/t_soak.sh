@@ -9,7 +9,12 @@
 #   SOAK_MESSAGES (1000)  steps        SOAK_EVERY (100)  steps between counts
 #   SOAK_SEED             the order    SOAK_REPORT       the Markdown report ($T_DIR/report.md)
 #   SOAK_TMP (/dev/shm)   where the controller log lives during the run
+#   SOAK_DIR              the run's folder ($MOXU_BUILD/wine/t_soak)
 . "$(dirname "$0")/lib.sh"
+if [ -n "${SOAK_DIR:-}" ]; then
+    T_NAME=soak
+    T_DIR=$SOAK_DIR
+fi
 
 SOAK_MESSAGES=${SOAK_MESSAGES:-1000}
 SOAK_EVERY=${SOAK_EVERY:-100}

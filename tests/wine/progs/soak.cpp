@@ -1,7 +1,7 @@
 /* soak: drives a running MOXU through thousands of mixed messages and watches its counts from another process.
  *
  * Usage: soak [-n STEPS] [-k EVERY] [-w WARMUP] [-seed S] [-fixed-from PERCENT] [-unixpid PID]
- *             [-serverpid PID] [-slack-handles N] [-slack-kib N] [-report PATH]
+ *             [-serverpid PID] [-slack-handles N] [-slack-kib N] [-slack-rss-kib N] [-report PATH]
  *
  * Each step sends or posts one message to the program's hidden window, chosen in a seeded
  * pseudo-random order (the same seed gives the same order):
@@ -17,10 +17,22 @@
  * Popups are cancelled by turns with a posted Esc key and a posted WM_CANCELMODE; dialogs by turns
  * with a posted Esc key and a posted IDCANCEL. After every step the program must answer WM_NULL.
  *
- * The counts are read at the start, after the warm-up, every EVERY steps and at the end: memory and
- * handle counts through OpenProcess on the program's process, GetGuiResources, the windows of the
- * program's thread, and VmRSS of the Wine process (and of the wineserver) from /proc through the
- * drive that maps the Unix root. The Markdown report goes to stdout and to PATH.
+ * The counts are read at the start, after the warm-up, every EVERY steps and at the end, always while
+ * the program is idle (it has just answered WM_NULL): memory and handle counts through OpenProcess on
+ * the program's process, GetGuiResources, the program's entries in the system's handle list, the
+ * slots in use in the window manager's handle table, the windows of the program's thread, and VmRSS
+ * of the Wine process (and of the wineserver) from /proc through the drive that maps the Unix root.
+ * The Markdown report goes to stdout and to PATH.
+ *
+ * Flat means: the last value is at most the warm-up value plus a slack, and the value did not rise at
+ * every checkpoint after the warm-up. The slacks, against what a flat program shows under Wine:
+ *   handles (4)        the handle list and the USER table stay at the same count from the warm-up on;
+ *                      the warm-up has run every kind of step, so the platform's lazily made objects
+ *                      exist by then, and a handle or menu lost per dialog or popup adds hundreds
+ *   private (256 KiB)  moves by a few pages in 10000 steps; a menu lost per popup adds some 150 KiB
+ *                      per 1000 steps, more than a page between any two checkpoints of the short run
+ *   VmRSS (2048 KiB)   file pages come and go by some hundreds of KiB, so only gross growth counts
+ *   windows (0)        only the program's own windows: every popup and dialog is closed when counted
  *
  * Exit status: 0 when the program answered throughout and its counts stayed flat after the warm-up,
  * 1 when it did not, 2 on bad arguments.
@@ -45,19 +57,21 @@ static const char c_szTitle[] = "MOXU";
 #define ANSWER_MS           10000   /* a program that takes longer to answer counts as hung */
 #define WINDOW_MS           10000   /* a popup or dialog that takes longer to come or go is a fault */
 #define TICK_MS             3000    /* the poll timer runs every 1000 ms */
+#define PAGE_KIB            4
 
 /* ---- What the run is told on the command line. */
 
 struct Options {
     unsigned long nSteps = 10000;
     unsigned long nEvery = 500;
-    unsigned long nWarmup = 0;          /* 0: a twentieth of the run, at least 100 */
+    unsigned long nWarmup = 0;          /* 0: a twentieth of the run, at least 200 */
     unsigned long nSeed = 20240611;
     unsigned long nFixedFrom = 90;      /* percent of the run after which fixed devices may appear */
     unsigned long nUnixPid = 0;
     unsigned long nServerPid = 0;
-    unsigned long nSlackHandles = 16;
-    unsigned long nSlackKib = 2048;
+    unsigned long nSlackHandles = 4;
+    unsigned long nSlackKib = 256;
+    unsigned long nSlackRssKib = 2048;
     std::string strReport;
 };
 
@@ -135,6 +149,19 @@ static BOOL CALLBACK CountThreadWindowProc(HWND hWnd, LPARAM lParam)
 {
     ++*(long *)lParam;
     EnumChildWindows(hWnd, CountChildProc, lParam);
+    return TRUE;
+}
+
+static std::string g_strStartWindows;
+
+static BOOL CALLBACK ListThreadWindowProc(HWND hWnd, LPARAM)
+{
+    char szClass[64] = "", szTitle[64] = "";
+    GetClassNameA(hWnd, szClass, sizeof(szClass));
+    GetWindowTextA(hWnd, szTitle, sizeof(szTitle));
+    if (!g_strStartWindows.empty())
+        g_strStartWindows += ", ";
+    g_strStartWindows += std::string("class \"") + szClass + "\" titled \"" + szTitle + "\"";
     return TRUE;
 }
 
@@ -264,8 +291,19 @@ static bool WriteBayState(unsigned uStatus, unsigned uDevice)
     }
     fprintf(pFile, "mode=1\nstatus=%u\ndevice=0x%X\n", uStatus, uDevice);
     fclose(pFile);
-    if (!MoveFileExA(strNew.c_str(), g_strStatePath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        Fault("cannot replace %s: error %lu", g_strStatePath.c_str(), GetLastError());
+    /* Wine refuses to rename over a file that is open, and the controller opens the state on every call:
+       try again until it has let go. */
+    DWORD dwError = 0;
+    bool bDone = WaitFor(WINDOW_MS, [&] {
+        if (MoveFileExA(strNew.c_str(), g_strStatePath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            dwError = 0;
+            return true;
+        }
+        dwError = GetLastError();
+        return dwError != ERROR_ACCESS_DENIED && dwError != ERROR_SHARING_VIOLATION;
+    });
+    if (!bDone || dwError) {
+        Fault("cannot replace %s: error %lu", g_strStatePath.c_str(), dwError);
         return false;
     }
     return true;
@@ -325,6 +363,39 @@ static bool SetBayAndWaitTick(unsigned uStatus, unsigned uDevice)
 
 /* ---- The counts. */
 
+/* USER objects (windows, menus, icons) of every process on this desktop, as far as the window manager's
+   handle table shows them; -1 when the table does not behave as expected. GetGuiResources counts
+   nothing here, and another process's menus cannot be looked at, so the table is sounded out with
+   menus of our own: a new handle takes a freed slot while there is one, and slots past the end of the
+   table, one after the other, when there is none. The slots in use are then the end of the table
+   minus the freed slots that our menus took. The handle's low word holds the slot: 0x20 + 2 * slot. */
+static long CountUserObjects(void)
+{
+    std::vector<HMENU> made;
+    long nPrev = -2, nRun = 0, nRunStart = -1;
+    size_t iRunStart = 0;
+    const long c_nRun = 16;             /* so many slots in a row: the end of the table */
+    while (nRun < c_nRun && made.size() < 60000) {
+        HMENU hMenu = CreateMenu();
+        if (!hMenu)
+            break;
+        made.push_back(hMenu);
+        long nSlot = (long)((((ULONG_PTR)hMenu & 0xFFFF) - 0x20) >> 1);
+        if (nSlot == nPrev + 1) {
+            ++nRun;
+        } else {
+            nRun = 1;
+            nRunStart = nSlot;
+            iRunStart = made.size() - 1;
+        }
+        nPrev = nSlot;
+    }
+    /* Freed in the order made, so that the next sounding does not meet them as a run. */
+    for (HMENU hMenu : made)
+        DestroyMenu(hMenu);
+    return nRun == c_nRun ? nRunStart - (long)iRunStart : -1;
+}
+
 struct Sample {
     std::string strLabel;
     unsigned long nStep;
@@ -333,10 +404,12 @@ struct Sample {
     unsigned long long cbWorkingSet;
     DWORD dwHandles;                    /* GetProcessHandleCount */
     long nListed;                       /* the system's handle list; -1: not read */
+    long nUserTable;                    /* CountUserObjects */
     DWORD dwGdi;
     DWORD dwUser;
     long nWindows;
     long nVmRssKib;                     /* -1: not read */
+    long nRssAnonKib;
     long nServerRssKib;
 };
 
@@ -436,10 +509,12 @@ static bool TakeSample(const Options &opt, const char *pszLabel, unsigned long n
         return false;
     }
     pSample->nListed = CountListedHandles(g_dwPid);
+    pSample->nUserTable = CountUserObjects();
     pSample->dwGdi = GetGuiResources(g_hProcess, GR_GDIOBJECTS);
     pSample->dwUser = GetGuiResources(g_hProcess, GR_USEROBJECTS);
     pSample->nWindows = CountThreadWindows();
     pSample->nVmRssKib = ProcStatusKib(opt.nUnixPid, "VmRSS");
+    pSample->nRssAnonKib = ProcStatusKib(opt.nUnixPid, "RssAnon");
     pSample->nServerRssKib = ProcStatusKib(opt.nServerPid, "VmRSS");
     return true;
 }
@@ -453,21 +528,26 @@ struct Check {
 
 typedef long long (*SampleValue)(const Sample &);
 
-/* A count passes when its last value stays within the slack of the warm-up value and it did not grow at
-   every single checkpoint after the warm-up (a slow leak that the slack would still hide). */
+/* A count passes when its last value stays within the slack of the warm-up value and it did not rise at
+   every single checkpoint after the warm-up (a slow leak that the slack would still hide). Memory grows
+   by whole pages, and a heap settling down may take one more now and then: a rise counts only when it
+   exceeds llQuantum. */
 static Check JudgeFlat(const char *pszName, const char *pszUnit, const std::vector<Sample> &samples, size_t iWarm,
-                       SampleValue value, long long llSlack)
+                       SampleValue value, long long llSlack, long long llQuantum = 0)
 {
     Check check;
     long long llWarm = value(samples[iWarm]), llEnd = value(samples.back());
     size_t nRises = 0, nIntervals = samples.size() - 1 - iWarm;
     for (size_t i = iWarm + 1; i < samples.size(); ++i)
-        nRises += value(samples[i]) > value(samples[i - 1]);
+        nRises += value(samples[i]) > value(samples[i - 1]) + llQuantum;
     bool bSteady = nIntervals < 4 || nRises < nIntervals;
     check.bOk = llEnd <= llWarm + llSlack && bSteady;
+    char szRise[32] = "";
+    if (llQuantum)
+        snprintf(szRise, sizeof(szRise), " by more than %lld", llQuantum);
     char sz[256];
-    snprintf(sz, sizeof(sz), "%s: %lld%s%s after the warm-up, %lld at the end (slack %lld), rose at %zu of %zu checkpoints",
-             pszName, llWarm, *pszUnit ? " " : "", pszUnit, llEnd, llSlack, nRises, nIntervals);
+    snprintf(sz, sizeof(sz), "%s: %lld%s%s after the warm-up, %lld at the end (slack %lld), rose%s at %zu of %zu checkpoints",
+             pszName, llWarm, *pszUnit ? " " : "", pszUnit, llEnd, llSlack, szRise, nRises, nIntervals);
     check.strText = sz;
     return check;
 }
@@ -475,10 +555,22 @@ static Check JudgeFlat(const char *pszName, const char *pszUnit, const std::vect
 static long long PrivateKib(const Sample &s) { return (long long)(s.cbPrivate / 1024); }
 static long long Handles(const Sample &s) { return s.dwHandles; }
 static long long ListedHandles(const Sample &s) { return s.nListed; }
+static long long UserTable(const Sample &s) { return s.nUserTable; }
 static long long GdiObjects(const Sample &s) { return s.dwGdi; }
 static long long UserObjects(const Sample &s) { return s.dwUser; }
 static long long Windows(const Sample &s) { return s.nWindows; }
 static long long VmRss(const Sample &s) { return s.nVmRssKib; }
+static long long RssAnon(const Sample &s) { return s.nRssAnonKib; }
+static long long WorkingSetKib(const Sample &s) { return (long long)(s.cbWorkingSet / 1024); }
+
+static bool SameAt(const std::vector<Sample> &samples, SampleValue a, SampleValue b)
+{
+    for (const Sample &s : samples) {
+        if (a(s) != b(s))
+            return false;
+    }
+    return !samples.empty();
+}
 
 /* ---- The report. */
 
@@ -537,13 +629,15 @@ static bool Parse(int argc, char **argv, Options *pOpt)
             pOpt->nSlackHandles = n;
         else if (!strcmp(pszName, "-slack-kib"))
             pOpt->nSlackKib = n;
+        else if (!strcmp(pszName, "-slack-rss-kib"))
+            pOpt->nSlackRssKib = n;
         else if (!strcmp(pszName, "-report"))
             pOpt->strReport = pszValue;
         else
             return false;
     }
     if (!pOpt->nWarmup)
-        pOpt->nWarmup = pOpt->nSteps / 20 > 100 ? pOpt->nSteps / 20 : 100;
+        pOpt->nWarmup = pOpt->nSteps / 20 > 200 ? pOpt->nSteps / 20 : 200;
     return pOpt->nSteps > pOpt->nWarmup && pOpt->nEvery > 0;
 }
 
@@ -604,7 +698,8 @@ int main(int argc, char **argv)
     Options opt;
     if (!Parse(argc, argv, &opt)) {
         fprintf(stderr, "usage: soak [-n STEPS] [-k EVERY] [-w WARMUP] [-seed S] [-fixed-from PERCENT] [-unixpid PID]\n"
-                        "            [-serverpid PID] [-slack-handles N] [-slack-kib N] [-report PATH]\n");
+                        "            [-serverpid PID] [-slack-handles N] [-slack-kib N] [-slack-rss-kib N]\n"
+                        "            [-report PATH]\n");
         return 2;
     }
     const char *pszState = getenv("MOXU2_STATE");
@@ -626,6 +721,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    EnumThreadWindows(g_dwThread, ListThreadWindowProc, 0);
     Random rng(opt.nSeed);
     std::vector<Sample> samples;
     unsigned long aCount[S_KINDS] = {};
@@ -686,15 +782,25 @@ int main(int argc, char **argv)
     Out("\n\n");
 
     Out("| Checkpoint | Step | s | Private KiB | Working set KiB | Handles (count) | Handles (list) | GDI | USER | "
-        "Windows | VmRSS KiB | wineserver VmRSS KiB |\n");
-    Out("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+        "USER table | Windows | VmRSS KiB | RssAnon KiB | wineserver VmRSS KiB |\n");
+    Out("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     for (const Sample &s : samples) {
-        Out("| %s | %lu | %.1f | %llu | %llu | %lu | %s | %lu | %lu | %ld | %s | %s |\n", s.strLabel.c_str(), s.nStep,
-            s.dSeconds, s.cbPrivate / 1024, s.cbWorkingSet / 1024, (unsigned long)s.dwHandles, Kib(s.nListed).c_str(),
-            (unsigned long)s.dwGdi, (unsigned long)s.dwUser, s.nWindows, Kib(s.nVmRssKib).c_str(),
-            Kib(s.nServerRssKib).c_str());
+        Out("| %s | %lu | %.1f | %llu | %llu | %lu | %s | %lu | %lu | %s | %ld | %s | %s | %s |\n", s.strLabel.c_str(),
+            s.nStep, s.dSeconds, s.cbPrivate / 1024, s.cbWorkingSet / 1024, (unsigned long)s.dwHandles,
+            Kib(s.nListed).c_str(), (unsigned long)s.dwGdi, (unsigned long)s.dwUser, Kib(s.nUserTable).c_str(), s.nWindows, Kib(s.nVmRssKib).c_str(),
+            Kib(s.nRssAnonKib).c_str(), Kib(s.nServerRssKib).c_str());
     }
     Out("\n");
+    Out("Private and working set: GetProcessMemoryInfo (PrivateUsage, WorkingSetSize). Handles (count): "
+        "GetProcessHandleCount. Handles (list): the entries of the system's handle list owned by the program. "
+        "GDI, USER: GetGuiResources. USER table: the slots in use in the window manager's handle table "
+        "(windows, menus, icons of every process on the desktop), sounded out with menus of our own. Windows: the windows of the program's thread, controls included. VmRSS, "
+        "RssAnon: /proc/PID/status of the program's Unix process; wineserver VmRSS: of the server that holds "
+        "the windows and handles. All read from this process.%s%s\n\n",
+        SameAt(samples, PrivateKib, RssAnon) ? " Private bytes equal RssAnon at every checkpoint: the platform "
+                                               "reports the resident anonymous memory." : "",
+        SameAt(samples, WorkingSetKib, VmRss) ? " The working set equals VmRSS at every checkpoint." : "");
+    Out("Windows of the program's thread at the start: %s.\n\n", g_strStartWindows.c_str());
 
     std::vector<Check> checks;
     if (!g_strFault.empty())
@@ -703,7 +809,7 @@ int main(int argc, char **argv)
         checks.push_back({ "the program answered every step and every WM_NULL within " + std::to_string(ANSWER_MS) + " ms",
                            true });
     if (bOk && iWarm > 0 && samples.size() > iWarm) {
-        checks.push_back(JudgeFlat("private bytes", "KiB", samples, iWarm, PrivateKib, opt.nSlackKib));
+        checks.push_back(JudgeFlat("private bytes", "KiB", samples, iWarm, PrivateKib, opt.nSlackKib, PAGE_KIB));
         if (ListedHandles(samples[iWarm]) >= 0)
             checks.push_back(JudgeFlat("handles in the system's list", "", samples, iWarm, ListedHandles,
                                        opt.nSlackHandles));
@@ -713,8 +819,10 @@ int main(int argc, char **argv)
         else
             checks.push_back(JudgeFlat("GetProcessHandleCount", "", samples, iWarm, Handles, opt.nSlackHandles));
         checks.push_back(JudgeFlat("windows of the thread", "", samples, iWarm, Windows, 0));
+        if (UserTable(samples[iWarm]) >= 0)
+            checks.push_back(JudgeFlat("USER table slots in use", "", samples, iWarm, UserTable, opt.nSlackHandles));
         if (opt.nUnixPid && VmRss(samples[iWarm]) >= 0)
-            checks.push_back(JudgeFlat("VmRSS", "KiB", samples, iWarm, VmRss, opt.nSlackKib));
+            checks.push_back(JudgeFlat("VmRSS", "KiB", samples, iWarm, VmRss, opt.nSlackRssKib, PAGE_KIB));
         if (AllZero(samples, GdiObjects) && AllZero(samples, UserObjects))
             checks.push_back({ "GDI and USER objects: GetGuiResources answered 0 at every checkpoint "
                                "(not counted by this platform), not judged", true });
