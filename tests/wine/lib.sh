@@ -33,14 +33,24 @@ export WINEDEBUG=-all,err+seh
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 t_note() { printf '%s\n' "$*"; }
+# Failures are counted in a file once the test's folder exists, so that a check run in a
+# subshell (the right side of a pipe, say) counts as well.
 t_fail() {
     printf 'FAIL: %s\n' "$*"
-    T_FAILURES=$((T_FAILURES + 1))
+    if [ -d "$T_DIR" ]; then
+        printf '%s\n' "$*" >>"$T_DIR/failures"
+    else
+        T_FAILURES=$((T_FAILURES + 1))
+    fi
+}
+t_failures() {
+    local n=0
+    [ -f "$T_DIR/failures" ] && n=$(wc -l <"$T_DIR/failures")
+    echo $((T_FAILURES + n))
 }
 # A failure after which the script cannot go on.
 t_abort() {
-    printf 'FAIL: %s\n' "$*"
-    T_FAILURES=$((T_FAILURES + 1))
+    t_fail "$@"
     finish
 }
 
@@ -462,8 +472,10 @@ finish() {
     fi
     cleanup
     trap - EXIT
-    if [ "$T_FAILURES" -ne 0 ]; then
-        printf '%s: %d check(s) failed; files in %s\n' "$T_NAME" "$T_FAILURES" "$T_DIR"
+    local failures
+    failures=$(t_failures)
+    if [ "$failures" -ne 0 ]; then
+        printf '%s: %d check(s) failed; files in %s\n' "$T_NAME" "$failures" "$T_DIR"
         exit 1
     fi
     printf '%s: all checks passed\n' "$T_NAME"
