@@ -29,6 +29,7 @@ rm -f "$SOAK_REPORT"
 # The stand-in controller appends a line per call and the dialogs read the bay on every message:
 # several MB in a long run, so the log goes to memory and only its summary stays.
 SOAK_LOGDIR=$(mktemp -d "${SOAK_TMP:-/dev/shm}/moxu-soak.XXXXXX") || t_abort "cannot make a folder in ${SOAK_TMP:-/dev/shm}"
+# lib.sh's cleanup runs from its traps and from finish; ours also removes the log's folder.
 eval "lib_$(declare -f cleanup)"
 cleanup() {
     lib_cleanup

@@ -804,7 +804,7 @@ int main(int argc, char **argv)
 
     std::vector<Check> checks;
     if (!g_strFault.empty())
-        checks.push_back({ "the program answered throughout: " + g_strFault, false });
+        checks.push_back({ "the run stopped: " + g_strFault, false });
     else
         checks.push_back({ "the program answered every step and every WM_NULL within " + std::to_string(ANSWER_MS) + " ms",
                            true });
