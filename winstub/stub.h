@@ -122,6 +122,9 @@ void QueueCloseBox();                           /* WM_SYSCOMMAND SC_CLOSE, WM_CL
 void QueueMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
 void QueueRun(std::function<void()> fn);        /* test code between two dialog messages */
 size_t ActionsLeft();
+/* Drops the user actions still queued (a dialog that never opened leaves its actions
+   behind; the next dialog must not take them) and says how many there were. */
+size_t ClearActions();
 /* Marks in the trace each message a dialog procedure receives, e.g. "(D1 <- WM_COMMAND 0x1)",
    so that a test can see what the procedure did for which message. Off after Reset(). */
 void TraceDialogMessages(bool bOn);

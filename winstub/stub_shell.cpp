@@ -126,6 +126,13 @@ size_t ActionsLeft()
     return W().actions.size();
 }
 
+size_t ClearActions()
+{
+    size_t n = W().actions.size();
+    W().actions.clear();
+    return n;
+}
+
 const std::vector<DialogSeen> &Dialogs()
 {
     return W().dialogs;

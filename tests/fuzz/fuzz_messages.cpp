@@ -1,7 +1,6 @@
 /* Fuzz target: the whole program under its message loop, fed with fuzzed tray messages, commands, power and
    device broadcasts, timer ticks and dialog actions, with a controller whose answers change from call to call. */
 #include "fuzz_common.h"
-#include "stub_extra.h"
 
 #include <memory>
 #include <stddef.h>

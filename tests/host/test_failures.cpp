@@ -1,6 +1,5 @@
 /* Every call of the main scenarios failed in turn: no crash, no hang, no leak, and the outcome the program's rules give. */
 #include "fixture.h"
-#include "stub_extra.h"
 
 #include <algorithm>
 #include <cstdio>
