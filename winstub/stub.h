@@ -95,7 +95,9 @@ struct BayState {
 BayState &Bay();
 
 /* ---- Power ---- */
-/* SetSystemPowerState answers TRUE unless injected. */
+/* SetSystemPowerState answers TRUE unless injected, or what the hook answers: the hook runs
+   inside the call, where the system would broadcast its power events. */
+void SetPowerHook(std::function<BOOL()> fnHook);
 
 /* ---- Registry under HKEY_DYN_DATA ---- */
 void RegCreateKey(const std::string &path);

@@ -625,7 +625,12 @@ BOOL SetSystemPowerState(BOOL fSuspend, BOOL fForce)
     long long v;
     if (Record("SetSystemPowerState", Fmt("%d, %d", fSuspend, fForce), 0, &v))
         return (BOOL)v;
-    return TRUE;
+    return W().powerHook ? W().powerHook() : TRUE;
+}
+
+void stub::SetPowerHook(std::function<BOOL()> fnHook)
+{
+    W().powerHook = std::move(fnHook);
 }
 
 void Sleep(DWORD dwMilliseconds)

@@ -142,8 +142,9 @@ struct World {
     unsigned lang = 1033;
     std::vector<std::pair<unsigned, unsigned>> hidden;
 
-    /* controller */
+    /* controller and power */
     BayState bay;
+    std::function<BOOL()> powerHook;
 };
 
 World &W();

@@ -250,6 +250,25 @@ TEST_F(SwapTest, ConfirmBayChange)
     }
 }
 
+/* A refusal can come after the system has already sent a resume event, which clears the flag:
+   each new request sets it again first, so the suspend that finally comes is a swap suspend. */
+TEST_F(SwapTest, EachSuspendRequestSetsTheFlagAgain)
+{
+    std::vector<int> flagsSeen;
+    stub::SetPowerHook([&] {
+        flagsSeen.push_back(g_bSwapSuspend);
+        if (flagsSeen.size() < 3) {
+            OnPowerBroadcast(PBT_APMRESUMEAUTOMATIC, 0);
+            return FALSE;
+        }
+        return TRUE;
+    });
+    ConfirmBayChange();
+    EXPECT_EQ((std::vector<int>{ 1, 1, 1 }), flagsSeen);
+    EXPECT_EQ(1, g_bSwapSuspend);
+    EXPECT_EQ(2u, TraceOf({ "Sleep" }).size());
+}
+
 /* ---- Whole swaps ---- */
 
 /* OK in the dialog, the suspend event (disabling again), the resume. */
