@@ -137,6 +137,11 @@ struct World {
     RegNode dynData;
     std::map<uintptr_t, RegNode *> openKeys;
     int nextKey = 0;
+    /* Where the last enumeration stood, so that walking a large key by index stays linear. */
+    const RegNode *enumNode = nullptr;
+    size_t enumSize = 0;
+    DWORD enumIndex = 0;
+    std::map<std::string, RegNode, CaseLess>::const_iterator enumIt;
 
     /* resources */
     unsigned lang = 1033;

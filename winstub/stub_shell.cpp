@@ -771,8 +771,18 @@ LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName)
         return ERROR_INVALID_HANDLE;
     if (dwIndex >= node->subkeys.size())
         return ERROR_NO_MORE_ITEMS;
-    auto it = node->subkeys.begin();
-    std::advance(it, dwIndex);
+    World &w = W();
+    std::map<std::string, RegNode, CaseLess>::const_iterator it = node->subkeys.begin();
+    DWORD from = 0;
+    if (w.enumNode == node && w.enumSize == node->subkeys.size() && dwIndex >= w.enumIndex) {
+        it = w.enumIt;
+        from = w.enumIndex;
+    }
+    std::advance(it, dwIndex - from);
+    w.enumNode = node;
+    w.enumSize = node->subkeys.size();
+    w.enumIndex = dwIndex;
+    w.enumIt = it;
     if (it->first.size() + 1 > cchName)
         return ERROR_MORE_DATA;
     memcpy(lpName, it->first.c_str(), it->first.size() + 1);

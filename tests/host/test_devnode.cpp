@@ -275,6 +275,23 @@ TEST_F(DevnodeTest, ScanEndsWhenEveryIndexFails)
     }
 }
 
+/* A registry with more subkeys than any machine has nodes: the scan stops after 65536 indexes,
+   without asking for the end, and the node past the bound is never seen. */
+TEST_F(DevnodeTest, ScanStopsAtItsIndexBound)
+{
+    for (DWORD i = 0; i <= 0x10000; ++i)
+        stub::RegCreateKey("Config Manager\\Enum\\" + Hex8(i));
+    stub::RegSetString("Config Manager\\Enum\\" + Hex8(0xFFFF), "HardWareKey", "MF\\CHILD0001");
+    stub::RegSetString("Config Manager\\Enum\\" + Hex8(0x10000), "HardWareKey", "MF\\CHILD0001");
+    FindBayDevnode();
+    EXPECT_EQ(0xFFFFu, g_dwBayDevnode);
+    Lines enums = TraceOf({ "RegEnumKeyA" });
+    EXPECT_EQ(65536u, enums.size());
+    EXPECT_EQ("RegEnumKeyA(K1, 65535, 1024)", enums.back());
+    EXPECT_EQ("RegCloseKey(K1)", stub::Trace().back());
+    EXPECT_EQ(0, stub::LiveCounts().keys);
+}
+
 /* Only consecutive failures count towards giving up: a readable index in between starts the count over. */
 TEST_F(DevnodeTest, ScanGoesOnPastFailuresThatAreNotConsecutive)
 {
