@@ -15,6 +15,9 @@ namespace stub {
    an empty bay in system mode 1; English; nothing injected; an empty trace. */
 void Reset();
 
+/* printf into a string, as the trace's lines are made. */
+std::string Fmt(const char *pszFormat, ...) __attribute__((format(printf, 1, 2)));
+
 /* The instance handle tests pass to WinMain; the trace calls it HINST. */
 HINSTANCE Instance();
 

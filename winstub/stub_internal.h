@@ -153,7 +153,6 @@ struct World {
 };
 
 World &W();
-std::string Fmt(const char *pszFormat, ...) __attribute__((format(printf, 1, 2)));
 std::string Quote(const char *psz);
 std::string Name(const void *pfn);
 std::string InstLabel(HINSTANCE hInst);

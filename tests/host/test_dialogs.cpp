@@ -3,7 +3,6 @@
 #include "growtext.h"
 
 #include <algorithm>
-#include <stdarg.h>
 #include <stdio.h>
 
 extern CGrowText g_strCaption;
@@ -40,17 +39,6 @@ std::string Q(const std::string &text)
             out += (char)c;
     }
     return out + "\"";
-}
-
-std::string Line(const char *pszFormat, ...) __attribute__((format(printf, 1, 2)));
-std::string Line(const char *pszFormat, ...)
-{
-    char sz[512];
-    va_list va;
-    va_start(va, pszFormat);
-    vsnprintf(sz, sizeof(sz), pszFormat, va);
-    va_end(va);
-    return sz;
 }
 
 /* ---- The three dialogs ---- */
@@ -104,10 +92,10 @@ Lines InitDialog(const DialogKind &kind, const std::string &text)
         "GetWindowRect(DESKTOP)",
         "GetWindowRect(D1)",
         "MoveWindow(D1, 387, 284, 250, 200, 1)",
-        Line("LoadStringA(HINST, %u, 256)", kind.caption),
+        stub::Fmt("LoadStringA(HINST, %u, 256)", kind.caption),
         "SetWindowTextA(D1, " + Q(LoadedString(kind.caption)) + ")",
-        Line("LoadStringA(HINST, %u, 256)", kind.id == IDD_CHANGE_BAY ? 6u : kind.id == IDD_UNLOAD ? 4u : 2u),
-        Line("SetDlgItemTextA(D1, %d, ", kind.textControl) + Q(text) + ")",
+        stub::Fmt("LoadStringA(HINST, %u, 256)", kind.id == IDD_CHANGE_BAY ? 6u : kind.id == IDD_UNLOAD ? 4u : 2u),
+        stub::Fmt("SetDlgItemTextA(D1, %d, ", kind.textControl) + Q(text) + ")",
         "LoadStringA(HINST, 3, 256)",
         "SetDlgItemTextA(D1, 1, \"OK\")",
     };
@@ -124,7 +112,7 @@ std::string TextOf(const DialogKind &kind)
 
 Lines Opened(const DialogKind &kind)
 {
-    return Concat({ { Line("DialogBoxParamA(HINST, %u, W1, %s, 0)", kind.id, kind.proc) }, Msg(kind, "WM_SETFONT"),
+    return Concat({ { stub::Fmt("DialogBoxParamA(HINST, %u, W1, %s, 0)", kind.id, kind.proc) }, Msg(kind, "WM_SETFONT"),
                     InitDialog(kind, TextOf(kind)) });
 }
 
@@ -286,9 +274,9 @@ TEST_F(DialogTest, CentredOnTheDesktop)
         stub::SetNextDialogSize(row.cx, row.cy);
         stub::QueueKey(VK_ESCAPE);
         OnCommand(ID_ABOUT, 0);
-        std::string what = Line("desktop %ld,%ld-%ld,%ld, dialog %dx%d", (long)row.desktop.left,
+        std::string what = stub::Fmt("desktop %ld,%ld-%ld,%ld, dialog %dx%d", (long)row.desktop.left,
                                 (long)row.desktop.top, (long)row.desktop.right, (long)row.desktop.bottom, row.cx, row.cy);
-        EXPECT_EQ((Lines{ Line("MoveWindow(D1, %d, %d, %d, %d, 1)", row.x, row.y, row.cx, row.cy) }),
+        EXPECT_EQ((Lines{ stub::Fmt("MoveWindow(D1, %d, %d, %d, %d, 1)", row.x, row.y, row.cx, row.cy) }),
                   TraceOf({ "MoveWindow" }))
             << what;
         ASSERT_EQ(1u, stub::Dialogs().size());
@@ -359,7 +347,7 @@ TEST_F(DialogTest, CommandTables)
         stub::QueueCloseBox();
         EXPECT_EQ(0, OnCommand(kind.command, 0));
 
-        std::string what = Line("%s, command %#lx", kind.name, (unsigned long)row.wParam);
+        std::string what = stub::Fmt("%s, command %#lx", kind.name, (unsigned long)row.wParam);
         EXPECT_TRUE(TraceIs(row.expected, done)) << what;
         EXPECT_EQ(row.result, result) << what;
         EXPECT_EQ(row.ends, !bStillOpen) << what;
@@ -447,7 +435,7 @@ TEST_F(DialogTest, ChangeBayTextFollowsTheBay)
         stub::Inject("ThkGetSwapBayDevice", -1, row.device);
         stub::QueueKey(VK_ESCAPE);
         OnCommand(ID_SWAP_BAY, 0);
-        std::string what = Line("device %#x, change %s before", (unsigned)row.device, row.canSwap ? "allowed" : "refused");
+        std::string what = stub::Fmt("device %#x, change %s before", (unsigned)row.device, row.canSwap ? "allowed" : "refused");
         ASSERT_EQ(1u, stub::Dialogs().size()) << what;
         EXPECT_EQ(row.text, stub::Dialogs()[0].texts.at(IDC_CHANGE_TEXT)) << what;
         /* WM_SETFONT, WM_INITDIALOG, the command, WM_DESTROY and WM_NCDESTROY. */
@@ -633,10 +621,10 @@ TEST_F(DialogTest, OnCommandTable)
     for (const Row &row : rows) {
         Restart();
         stub::QueueKey(VK_ESCAPE);
-        std::string what = Line("command %#lx", (unsigned long)row.wParam);
+        std::string what = stub::Fmt("command %#lx", (unsigned long)row.wParam);
         EXPECT_EQ(0, OnCommand(row.wParam, row.lParam)) << what;
         if (row.opens) {
-            EXPECT_EQ((Lines{ Line("DialogBoxParamA(HINST, %u, W1, %s, 0)", row.opens->id, row.opens->proc) }),
+            EXPECT_EQ((Lines{ stub::Fmt("DialogBoxParamA(HINST, %u, W1, %s, 0)", row.opens->id, row.opens->proc) }),
                       TraceOf({ "DialogBoxParamA" }))
                 << what;
             ASSERT_EQ(1u, stub::Dialogs().size()) << what;
@@ -667,7 +655,7 @@ TEST_F(DialogTest, DialogBoxFailure)
                 stub::Inject("DialogBoxParamA", 0, -1);
             stub::QueueKey(VK_ESCAPE);
             EXPECT_EQ(0, OnCommand(kind->command, 0)) << kind->name;
-            EXPECT_TRACE((Lines{ Line("DialogBoxParamA(HINST, %u, W1, %s, 0)", kind->id, kind->proc) })) << kind->name;
+            EXPECT_TRACE((Lines{ stub::Fmt("DialogBoxParamA(HINST, %u, W1, %s, 0)", kind->id, kind->proc) })) << kind->name;
             EXPECT_EQ(0u, stub::Dialogs().size()) << kind->name;
             EXPECT_EQ(1u, stub::ActionsLeft()) << kind->name;
             EXPECT_EQ(stub::Live({ 1, 0, 0, 0, 0 }), stub::LiveCounts()) << kind->name;

@@ -36,6 +36,8 @@
  * Commands run in order; the first one that fails ends the run with exit status 1.
  */
 #include <windows.h>
+
+#include "waitfor.h"
 #include <dbt.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -58,14 +60,7 @@ static HWND FindMoxu(void)
 /* Polls a condition every POLL_MS until it holds or the time is up. */
 template <typename Cond> static bool WaitFor(DWORD dwMs, Cond cond)
 {
-    DWORD dwStart = GetTickCount();
-    for (;;) {
-        if (cond())
-            return true;
-        if (GetTickCount() - dwStart >= dwMs)
-            return false;
-        Sleep(POLL_MS);
-    }
+    return WaitFor(dwMs, cond, POLL_MS);
 }
 
 static HWND TargetWindow(void)

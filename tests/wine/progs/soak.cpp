@@ -40,6 +40,8 @@
 #define _WIN32_WINNT 0x0601
 #define PSAPI_VERSION 2
 #include <windows.h>
+
+#include "waitfor.h"
 #include <psapi.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -175,14 +177,7 @@ static long CountThreadWindows(void)
 
 template <typename Cond> static bool WaitFor(DWORD dwMs, Cond cond)
 {
-    DWORD dwStart = GetTickCount();
-    for (;;) {
-        if (cond())
-            return true;
-        if (GetTickCount() - dwStart >= dwMs)
-            return false;
-        Sleep(2);
-    }
+    return WaitFor(dwMs, cond, 2);
 }
 
 /* ---- Failing. */
