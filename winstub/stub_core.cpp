@@ -478,11 +478,16 @@ BOOL DestroyWindow(HWND hWnd)
     return TRUE;
 }
 
+/* How the trace shows a message handed to a call. */
+static std::string MessageArgs(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    return Label(hWnd) + Fmt(", %#x, %#lx, %#lx", uMsg, (unsigned long)wParam, (unsigned long)lParam);
+}
+
 LRESULT DefWindowProcA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     long long v;
-    if (Record("DefWindowProcA", Label(hWnd) + Fmt(", %#x, %#lx, %#lx", uMsg, (unsigned long)wParam,
-                                                     (unsigned long)lParam), 0, &v))
+    if (Record("DefWindowProcA", MessageArgs(hWnd, uMsg, wParam, lParam), 0, &v))
         return (LRESULT)v;
     switch (uMsg) {
     case WM_NCCREATE:
@@ -515,8 +520,7 @@ void PostQuitMessage(int nExitCode)
 BOOL PostMessageA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     long long v;
-    if (Record("PostMessageA", Label(hWnd) + Fmt(", %#x, %#lx, %#lx", uMsg, (unsigned long)wParam,
-                                                   (unsigned long)lParam), 0, &v))
+    if (Record("PostMessageA", MessageArgs(hWnd, uMsg, wParam, lParam), 0, &v))
         return (BOOL)v;
     Post(hWnd, uMsg, wParam, lParam);
     return TRUE;
@@ -525,8 +529,7 @@ BOOL PostMessageA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 LRESULT SendMessageA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     long long v;
-    if (Record("SendMessageA", Label(hWnd) + Fmt(", %#x, %#lx, %#lx", uMsg, (unsigned long)wParam,
-                                                   (unsigned long)lParam), 0, &v))
+    if (Record("SendMessageA", MessageArgs(hWnd, uMsg, wParam, lParam), 0, &v))
         return (LRESULT)v;
     return CallWindow(hWnd, uMsg, wParam, lParam);
 }

@@ -298,19 +298,21 @@ struct CommandRow {
     bool ends;
 };
 
+/* OK in the unload dialog: the main window goes, and the dialog with it, before its own EndDialog. */
+const Lines kUnloadedByOk = { "ThkDisableSwap()",
+                              "FindWindowA(NULL, \"MOXU\")",
+                              "DestroyWindow(W1)",
+                              "(D1 <- WM_DESTROY)",
+                              "(D1 <- WM_NCDESTROY)",
+                              "PostQuitMessage(0)",
+                              "ThkDisableSwap()",
+                              "DefWindowProcA(W1, 0x82, 0, 0)",
+                              "EndDialog(D1, 0)" };
+
 TEST_F(DialogTest, CommandTables)
 {
     const Lines bay = { "ThkGetSwapBayDevice()" };
     const Lines end = { "EndDialog(D1, 0)" };
-    const Lines unload = { "ThkDisableSwap()",
-                           "FindWindowA(NULL, \"MOXU\")",
-                           "DestroyWindow(W1)",
-                           "(D1 <- WM_DESTROY)",
-                           "(D1 <- WM_NCDESTROY)",
-                           "PostQuitMessage(0)",
-                           "ThkDisableSwap()",
-                           "DefWindowProcA(W1, 0x82, 0, 0)",
-                           "EndDialog(D1, 0)" };
     const CommandRow rows[] = {
         { kChangeBay, IDOK, Concat({ bay, end, { "SetSystemPowerState(1, 1)" } }), TRUE, true },
         { kChangeBay, IDCANCEL, Concat({ bay, end }), TRUE, true },
@@ -318,7 +320,7 @@ TEST_F(DialogTest, CommandTables)
         { kChangeBay, ID_SWAP_BAY, bay, TRUE, false },
         { kChangeBay, MAKEWPARAM(IDOK, 1), bay, FALSE, false },
         { kChangeBay, MAKEWPARAM(IDCANCEL, 0xFFFF), bay, FALSE, false },
-        { kUnload, IDOK, unload, TRUE, true },
+        { kUnload, IDOK, kUnloadedByOk, TRUE, true },
         { kUnload, IDCANCEL, end, TRUE, true },
         { kUnload, IDC_UNLOAD_TEXT, {}, TRUE, false },
         { kUnload, MAKEWPARAM(IDOK, 1), {}, FALSE, false },
@@ -359,15 +361,6 @@ TEST_F(DialogTest, CommandTables)
 TEST_F(DialogTest, KeysAndTheCloseBox)
 {
     const Lines end = { "EndDialog(D1, 0)" };
-    const Lines unloaded = { "ThkDisableSwap()",
-                             "FindWindowA(NULL, \"MOXU\")",
-                             "DestroyWindow(W1)",
-                             "(D1 <- WM_DESTROY)",
-                             "(D1 <- WM_NCDESTROY)",
-                             "PostQuitMessage(0)",
-                             "ThkDisableSwap()",
-                             "DefWindowProcA(W1, 0x82, 0, 0)",
-                             "EndDialog(D1, 0)" };
     enum Action { ESC, CLOSEBOX, ENTER };
     struct Row {
         const DialogKind &kind;
@@ -387,7 +380,7 @@ TEST_F(DialogTest, KeysAndTheCloseBox)
           Concat({ Msg(kChangeBay, "WM_COMMAND 0x1"), end, { "SetSystemPowerState(1, 1)" }, Destroyed(kChangeBay) }) },
         { kUnload, ESC, Concat({ Msg(kUnload, "WM_COMMAND 0x2"), end, Destroyed(kUnload) }) },
         { kUnload, CLOSEBOX, Concat({ closeBox109, end, Destroyed(kUnload) }) },
-        { kUnload, ENTER, Concat({ Msg(kUnload, "WM_COMMAND 0x1"), unloaded }) },
+        { kUnload, ENTER, Concat({ Msg(kUnload, "WM_COMMAND 0x1"), kUnloadedByOk }) },
         { kAbout, ESC, Concat({ Msg(kAbout, "WM_COMMAND 0x2"), end, Destroyed(kAbout) }) },
         { kAbout, CLOSEBOX, Concat({ closeBox111, end, Destroyed(kAbout) }) },
         { kAbout, ENTER, Concat({ Msg(kAbout, "WM_COMMAND 0x1"), end, Destroyed(kAbout) }) },
